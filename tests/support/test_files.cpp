@@ -71,3 +71,12 @@ std::string ToWindowsPath(const std::string& posixPath)
             c = '\\';
     return path;
 }
+
+std::string FromWindowsPath(const std::string& windowsPath)
+{
+    std::string path = windowsPath;
+    for (char& c : path)
+        if (c == '\\')
+            c = '/';
+    return path;
+}

@@ -14,3 +14,4 @@ std::string GoldenPath(const char* name);
 std::string CompareWithGolden(const std::string& bytes, const char* name);
 // Windows path of a POSIX one, as the plug-in writes it.
 std::string ToWindowsPath(const std::string& posixPath);
+std::string FromWindowsPath(const std::string& windowsPath);
