@@ -29,3 +29,22 @@ void UseManualClock(uint32_t startSeconds);
 void UseRealClock(void);
 bool IsManualClock(void);
 int64_t ClockNow100ns(void); // the platform's current time, manual or real
+
+// Running the manual clock. Times are on the platform clock (ClockNow100ns).
+// Moves the manual clock on and wakes whatever fell due.
+void AdvanceManualClock(int64_t delta100ns);
+// True once every live thread started by _beginthreadex is blocked in a wait or Sleep that cannot
+// complete at the current time; false when that has not happened within the real time-out.
+bool WaitUntilIdle(int realTimeoutMs);
+// The earliest pending timer due time, wait time-out or end of a Sleep; -1 when there is none.
+int64_t NextDueTime100ns(void);
+// Lets the threads settle, moves the manual clock to the next due time (never past `until100ns`),
+// and again, until the clock stands at `until100ns` with every platform thread settled. False when
+// the threads did not settle (a test failure, never a hang) or the manual clock is not on.
+bool RunManualClockUntil(int64_t until100ns);
+
+// Inspection for tests.
+// A timer's state as a wait would see it now; `due100ns` is 0 when no due time is pending.
+bool GetTimerState(HANDLE timer, bool* armed, bool* signalled, int64_t* due100ns);
+// Threads started by _beginthreadex that have not ended.
+int CountPlatformThreads(void);
