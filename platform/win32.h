@@ -158,6 +158,28 @@ BOOL WritePrivateProfileStringA(LPCSTR section, LPCSTR key, LPCSTR text, LPCSTR 
 #define MB_ICONERROR 0x00000010u
 #define IDOK 1
 #define IDCANCEL 2
+#define WM_DESTROY 0x0002
+#define BN_CLICKED 0
+#define EN_CHANGE 0x0300
+
+// Window, dialog and control styles
+#define WS_POPUP 0x80000000u
+#define WS_CHILD 0x40000000u
+#define WS_VISIBLE 0x10000000u
+#define WS_CAPTION 0x00C00000u
+#define WS_BORDER 0x00800000u
+#define WS_SYSMENU 0x00080000u
+#define WS_GROUP 0x00020000u
+#define WS_TABSTOP 0x00010000u
+#define DS_SETFONT 0x00000040u
+#define DS_MODALFRAME 0x00000080u
+#define BS_PUSHBUTTON 0x00000000u
+#define BS_DEFPUSHBUTTON 0x00000001u
+#define BS_AUTOCHECKBOX 0x00000003u
+#define BS_TYPEMASK 0x0000000Fu
+#define ES_LEFT 0x00000000u
+#define ES_RIGHT 0x00000002u
+#define SS_LEFT 0x00000000u
 
 #define LOWORD(value) ((WORD)(((uintptr_t)(value)) & 0xFFFF))
 #define HIWORD(value) ((WORD)((((uintptr_t)(value)) >> 16) & 0xFFFF))
