@@ -384,9 +384,12 @@ bool ReadZone(Reader& reader, const std::vector<std::string>& lines)
     return UseScenarioZone(DEFAULT_ZONE, &problem);
 }
 
-std::string DescribeSpan(const Scenario& scenario, SourceLine source)
+// "line 12" within the same file, "guide.xml:12" across files.
+std::string DescribeOther(const Scenario& scenario, SourceLine other, SourceLine from)
 {
-    return scenario.files[source.file] + ":" + std::to_string(source.line);
+    if (other.file == from.file)
+        return "line " + std::to_string(other.line);
+    return scenario.files[other.file] + ":" + std::to_string(other.line);
 }
 
 // Events of one channel may touch but not overlap: the EPG gives one current event at a time.
@@ -402,8 +405,8 @@ bool SortChannelEvents(Reader& reader, ScenarioChannel& channel)
             const ScenarioEvent& before = channel.events[i - 1];
             if ((uint64_t)before.start + before.duration > event.start)
                 return FailAt(reader, event.source,
-                              "event overlaps the event of " + DescribeSpan(*reader.scenario, before.source) +
-                                  " on channel \"" + channel.name + "\"");
+                              "event overlaps the event at " +
+                                  DescribeOther(*reader.scenario, before.source, event.source) + " on channel \"" + channel.name + "\"");
         }
     }
     return true;
