@@ -5,6 +5,7 @@
 #include "capture/worker.h"
 #include "host/core_records.h"
 #include "host/dvbcore.h"
+#include "host/settings_path.h"
 #include "settings/settings_file.h"
 #include "settings/setup_dialog.h"
 
@@ -13,7 +14,6 @@
 namespace {
 
 const char* const PLUGIN_NAME = "Quorvane";          // with its terminator: 9 bytes at offset 12
-const char* const SETTINGS_FILE_NAME = "Settings.ini";
 const char* const SETUP_TEMPLATE = "qrv_Setup";
 
 // Closes the setup dialog without reading or saving anything. Only the thread that created a
@@ -32,20 +32,6 @@ void CloseSetupDialog(void)
 }
 
 } // namespace
-
-bool DeriveSettingsPath(const char* modulePath, char settingsPath[FOLDER_SIZE])
-{
-    settingsPath[0] = '\0';
-    const char* lastBackslash = strrchr(modulePath, '\\');
-    if (lastBackslash == nullptr)
-        return false;
-    size_t folderLength = (size_t)(lastBackslash - modulePath) + 1;
-    if (folderLength + strlen(SETTINGS_FILE_NAME) >= FOLDER_SIZE)
-        return false;
-    memcpy(settingsPath, modulePath, folderLength);
-    strcpy(settingsPath + folderLength, SETTINGS_FILE_NAME);
-    return true;
-}
 
 extern "C" int WINAPI DVBPLGGetInfo(uint8_t* info)
 {

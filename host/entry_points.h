@@ -23,7 +23,3 @@ PLUGIN_EXPORT int WINAPI DVBPLGClose(UINT_PTR first);
 }
 
 UINT_PTR WINAPI OnHostEvent(UINT_PTR first, DWORD code, UINT_PTR third);
-
-// Settings.ini in the folder of the given module path; false (and an empty path) when the module
-// path has no folder or the result would not fit: no settings file is read or written then.
-bool DeriveSettingsPath(const char* modulePath, char settingsPath[512]);

@@ -21,6 +21,7 @@ struct StandinState {
     StandinService services[STANDIN_MAX_SERVICES];
     StandinEpgHook epgHook;
     StandinEpgProvider epgProvider;
+    StandinDelFilterHook delFilterHook;
     StandinCalls calls;
 };
 
@@ -98,6 +99,7 @@ void StandinSetParamsResult(DWORD result) { core.paramsResult = result; }
 void StandinSetFilterResult(DWORD filter) { core.filterResult = filter; }
 void StandinSetEpgHook(StandinEpgHook hook) { core.epgHook = hook; }
 void StandinSetEpgProvider(StandinEpgProvider provider) { core.epgProvider = provider; }
+void StandinSetDelFilterHook(StandinDelFilterHook hook) { core.delFilterHook = hook; }
 
 void StandinSetVersion(const char* version)
 {
@@ -166,6 +168,8 @@ DWORD WINAPI DVBDelFilter(DWORD filter)
 {
     core.calls.delFilter++;
     core.calls.lastDelFilterArgument = filter;
+    if (core.delFilterHook != nullptr)
+        core.delFilterHook(filter);
     core.callback = nullptr;
     return 1;
 }

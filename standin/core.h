@@ -39,6 +39,12 @@ struct StandinCalls {
 typedef void (*StandinEpgHook)(DWORD key);
 // Answers an EPG query instead of the table, for schedules that change with time.
 typedef bool (*StandinEpgProvider)(DWORD key, StandinEvent* event);
+// Called inside DVBDelFilter before the callback is dropped: a host sees what the plug-in has
+// finished by the time it unregisters.
+typedef void (*StandinDelFilterHook)(DWORD filter);
+
+// Plain C names, so that a host that loads the core as a library (DVBCore.dll) can look them up.
+extern "C" {
 
 void StandinReset(void);
 void StandinSetChannel(int index, uint16_t serviceId, const char* name);
@@ -58,5 +64,8 @@ StandinEvent StandinEventOf(uint32_t start, uint32_t duration, uint32_t eid, con
 
 const StandinCalls& StandinCallCounts(void);
 HostEventProc StandinRegisteredCallback(void);
+void StandinSetDelFilterHook(StandinDelFilterHook hook);
 // Delivers a notification to the registered callback, as the host does; false when none is registered.
 bool StandinNotify(DWORD code);
+
+} // extern "C"
