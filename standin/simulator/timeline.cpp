@@ -24,6 +24,7 @@ void PrintToAll(Timeline* timeline, const char* format, ...)
 void StartTimeline(Timeline* timeline, const Scenario& scenario, bool quiet, FILE* file)
 {
     *timeline = Timeline();
+    timeline->quiet = quiet;
     if (!quiet)
         timeline->outputs[timeline->outputCount++] = stdout;
     if (file != nullptr)
@@ -64,6 +65,8 @@ void PrintTimelineSummary(Timeline* timeline, int filesAtEnd)
 {
     const TimelineCounts& counts = timeline->counts;
     timeline->counts.files = filesAtEnd;
+    if (timeline->quiet)
+        timeline->outputs[timeline->outputCount++] = stdout;
     PrintToAll(timeline,
                "Summary: %d channel change%s, %d setup change%s, %d detail step%s: %d file%s written, %d rewritten, "
                "%d superseded; %d file%s in the detail folder.\n",

@@ -23,6 +23,7 @@ const int TIMELINE_OUTPUTS = 2;
 struct Timeline {
     FILE* outputs[TIMELINE_OUTPUTS];
     int outputCount;
+    bool quiet;       // the terminal gets the summary alone
     int subjectWidth; // the longest channel name, so that the columns line up
     TimelineCounts counts;
 };
