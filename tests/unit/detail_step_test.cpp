@@ -7,6 +7,7 @@
 #include "tests/support/test_files.h"
 
 #include <string.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -291,8 +292,12 @@ TEST_F(DetailStepTest, EventWithoutTextsKeepsEmptyTextsAndLanguage)
 
 TEST_F(DetailStepTest, WholeStepGoldenForAnEventAndAPlaceholder)
 {
+    // The detail folder as the current folder, so that the golden files name no scratch folder.
+    char previous[4096];
+    ASSERT_NE(nullptr, getcwd(previous, sizeof previous));
+    ASSERT_EQ(0, chdir(folder.c_str()));
     strcpy(settings.FileName, "D:\\Rec\\");
-    strcpy(settings.AltDetPath, ToWindowsPath(folder).c_str());
+    strcpy(settings.AltDetPath, ".\\");
     strcpy(captureState.coreVersionText, "Stand-in core 1.0");
     captureState.changeTime = ReadClock() - 180;
     captureState.changePending = 1;
@@ -300,8 +305,7 @@ TEST_F(DetailStepTest, WholeStepGoldenForAnEventAndAPlaceholder)
                                         " Headlines", "The day's news.\r\nWeather at the end.\r\n"));
     EXPECT_TRUE(Step());
     EXPECT_EQ("050408_200007 Alpha TV Evening News.txt\n", DetailFiles());
-    EXPECT_EQ("", CompareWithGolden(ReadWholeFile(PathOf("050408_200007 Alpha TV Evening News.txt")),
-                                    "step_event.txt"));
+    EXPECT_EQ("", CompareWithGolden(ReadWholeFile(PathOf("050408_200007 Alpha TV Evening News.txt")), "step_event.txt"));
 
     AdvanceManualClock((1800 + 180) * 10000000LL); // the next detail, Delay after the event's end
     StandinEvent failure = {};
@@ -310,6 +314,7 @@ TEST_F(DetailStepTest, WholeStepGoldenForAnEventAndAPlaceholder)
     EXPECT_TRUE(Step());
     EXPECT_EQ("", CompareWithGolden(ReadWholeFile(PathOf("050408_204507 Alpha TV (NO EPG DATA).txt")),
                                     "step_placeholder.txt"));
+    EXPECT_EQ(0, chdir(previous));
 }
 
 TEST_F(DetailStepTest, UnwritableFolderStillArmsTheNextDetail)
