@@ -75,6 +75,22 @@ TEST(SimulatorRunTest, DefaultScenarioWritesTheGoldenDetailFilesAndTimeline)
     EXPECT_EQ(run.out, timeline.substr(summary) + "Detail files in " + output + "\n");
 }
 
+// The guide's texts reach the host in Windows-1252, so the files' names are not UTF-8: the golden file
+// holds every detail file under a heading with its name, in the order of the names.
+TEST(SimulatorRunTest, XmltvScenarioWritesTheGoldenDetailFilesAndTimeline)
+{
+    std::string scratch = MakeScratchFolder("simulator");
+    std::string output = scratch + "output/";
+    ProgramRun run = RunSimulator(scratch, "--quiet --output '" + output + "' --timeline '" + scratch + TIMELINE_NAME +
+                                               "' '" + QUORVANE_SCENARIO_DIR + "/xmltv.scenario'");
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    std::string details;
+    for (const std::string& name : ListNames(output))
+        details += "== " + name + "\n" + ReadWholeFile(output + name);
+    EXPECT_EQ(CompareWithGolden(details, "scenario_xmltv/details.txt"), "");
+    EXPECT_EQ(CompareWithGolden(ReadWholeFile(scratch + TIMELINE_NAME), "scenario_xmltv/timeline.txt"), "");
+}
+
 TEST(SimulatorRunTest, RefusesAnOutputFolderThatHoldsFiles)
 {
     std::string scratch = MakeScratchFolder("simulator");
