@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   cmake g++ make libgtest-dev libbenchmark-dev   # the POSIX build and its tests
+  libexpat1-dev                                   # the host simulator's XMLTV guides
   clang libclang-rt-14-dev                        # fuzzers and sanitizers
   g++-mingw-w64-i686 g++-mingw-w64-x86-64         # the two Windows builds
   wine wine64 xvfb xauth                          # running the x86_64 build for real

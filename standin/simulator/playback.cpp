@@ -211,6 +211,7 @@ bool PlayScenario(const Scenario& scenario, HostLibraries* libraries, const Play
     }
     played = played && AdvanceTo(playback, ((int64_t)scenario.end + playback.shift) * TICKS_PER_SECOND);
     if (played) {
+        ReportDetailSteps(playback);
         PrintTimelineLine(timeline, ClockSeconds(), "close", "", "DVBPLGClose");
         played = RunHostCommand(playback, HOST_CLOSE, nullptr);
     }
