@@ -158,7 +158,9 @@ const ScenarioSetting* FindSetting(const Scenario& scenario, const char* key)
 }
 
 // The folder the plug-in will write to, as a path from here: AltDetPath, else FileName, else the
-// host's default ".\", which is the output folder (the run's current folder).
+// host's default ".\", which is the output folder (the run's current folder). The plug-in puts the
+// file name right after that text, so a text that does not end in a backslash names a folder and
+// the start of the file names.
 std::string DetailFolderOf(const Scenario& scenario, const std::string& output)
 {
     const ScenarioSetting* alternative = FindSetting(scenario, "AltDetPath");
@@ -169,11 +171,12 @@ std::string DetailFolderOf(const Scenario& scenario, const std::string& output)
     for (char& c : folder)
         if (c == '\\')
             c = '/';
+    folder.erase(folder.find_last_of('/') + 1);
     while (folder.compare(0, 2, "./") == 0)
         folder.erase(0, 2);
-    if (folder.empty() || folder == ".")
+    if (folder.empty())
         return WithSlash(output);
-    return WithSlash(folder[0] == '/' ? folder : WithSlash(output) + folder);
+    return folder[0] == '/' ? folder : WithSlash(output) + folder;
 }
 
 // Settings.ini as the host keeps it beside DVBCore.dll: its own section first, then the plug-in's.

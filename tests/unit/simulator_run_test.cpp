@@ -110,6 +110,43 @@ TEST(SimulatorRunTest, RefusesAnOutputFolderThatHoldsFiles)
     EXPECT_EQ(ListNames(output).size(), 15u);
 }
 
+struct FolderCase {
+    int row;
+    const char* setting;      // one line of [settings]
+    const char* folder;       // where the simulator watches, below the output folder
+    const char* name;         // the one detail file, in that folder
+};
+
+// The plug-in writes the file name right after the folder text of its settings, backslash or not.
+const FolderCase FOLDERS[] = {
+    {1, "Comment default folder", "", "250329_180000 A News.txt"},
+    {2, "AltDetPath .\\details\\", "details/", "250329_180000 A News.txt"},
+    {3, "AltDetPath .\\details", "", "details250329_180000 A News.txt"},
+    {4, "FileName .\\recordings\\", "recordings/", "250329_180000 A News.txt"},
+    {5, "FileName recordings\\", "recordings/", "250329_180000 A News.txt"},
+};
+
+TEST(SimulatorRunTest, WatchesTheFolderThatTheSettingsName)
+{
+    for (const FolderCase& row : FOLDERS) {
+        std::string scratch = MakeScratchFolder("simulator");
+        std::string output = scratch + "output/";
+        WriteWholeFile(scratch + "folder.scenario", std::string("[scenario]\nbegin 2025-03-29 18:00\n"
+                                                                "end 2025-03-29 18:30\n[settings]\n") +
+                                                        row.setting +
+                                                        "\n[channel A]\nservice 1\n"
+                                                        "event 2025-03-29 18:00 1h News\n"
+                                                        "[actions]\n2025-03-29 18:00 tune A\n");
+        ProgramRun run = RunSimulator(scratch, "-q -o '" + output + "' '" + scratch + "folder.scenario'");
+        EXPECT_EQ(run.exitCode, 0) << "row " << row.row << ": " << run.err;
+        EXPECT_EQ(run.out, "Summary: 1 channel change, 0 setup changes, 1 detail step: 1 file written, 0 rewritten, "
+                           "0 superseded; 1 file in the detail folder.\nDetail files in " +
+                               output + row.folder + "\n")
+            << "row " << row.row;
+        EXPECT_TRUE(FileExists(output + row.folder + row.name)) << "row " << row.row;
+    }
+}
+
 struct MalformedRunCase {
     int row;
     const char* scenario;   // written as bad.scenario
