@@ -13,7 +13,6 @@ const int MAX_DIALOGS = 16;
 
 struct HostThreadState {
     HostLibraries* libraries;
-    const Scenario* scenario;
     HANDLE thread;
     HANDLE commandReady;            // auto-reset: one command at a time
     HostCommandKind kind;
@@ -104,10 +103,9 @@ unsigned WINAPI RunHostThread(void*)
 
 } // namespace
 
-bool StartHostThread(HostLibraries* libraries, const Scenario* scenario)
+bool StartHostThread(HostLibraries* libraries)
 {
     host.libraries = libraries;
-    host.scenario = scenario;
     host.busy = false;
     host.commandReady = CreateEventA(nullptr, FALSE, FALSE, nullptr);
     if (host.commandReady == nullptr)

@@ -8,7 +8,7 @@
 
 enum HostCommandKind { HOST_INIT, HOST_ACTION, HOST_CLOSE, HOST_QUIT };
 
-bool StartHostThread(HostLibraries* libraries, const Scenario* scenario);
+bool StartHostThread(HostLibraries* libraries);
 // Hands the host thread its next command; it must be free (IsHostBusy false).
 void SendHostCommand(HostCommandKind kind, const ScenarioAction* action);
 bool IsHostBusy(void);

@@ -197,7 +197,7 @@ bool PlayScenario(const Scenario& scenario, HostLibraries* libraries, const Play
     epgQueries = 0;
     PrepareCore(scenario, libraries);
     ReadFolderContents(options.detailFolder, &playback.folder);
-    if (!StartHostThread(libraries, &scenario)) {
+    if (!StartHostThread(libraries)) {
         *message = "cannot start the host thread";
         return false;
     }

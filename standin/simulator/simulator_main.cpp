@@ -272,8 +272,10 @@ int Run(Options& options)
     StartTimeline(&timeline, scenario, options.quiet, timelineFile);
     PlaybackOptions playback = {detailFolder, options.realTime};
     if (!PlayScenario(scenario, &libraries, playback, &timeline, &message)) {
+        // A thread of the plug-in may still be inside it: leave without running any clean-up.
         fprintf(stderr, "quorvane-sim: %s\n", message.c_str());
-        return EXIT_RUN;
+        fflush(nullptr);
+        _exit(EXIT_RUN);
     }
     FolderContents files;
     ReadFolderContents(detailFolder, &files);
