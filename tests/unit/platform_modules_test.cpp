@@ -1,5 +1,6 @@
 // Module look-ups of the POSIX platform: by name, by address, the file name with "\", references.
 #include "platform/win32.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 #include <dlfcn.h>
@@ -15,15 +16,6 @@ std::string ReadExecutablePath(void)
     char path[4096];
     ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
     return length > 0 ? std::string(path, (size_t)length) : std::string();
-}
-
-std::string WithBackslashes(std::string path)
-{
-    for (char& c : path) {
-        if (c == '/')
-            c = '\\';
-    }
-    return path;
 }
 
 std::string ReadModuleFileName(HMODULE module)
@@ -70,7 +62,7 @@ const FileNameCase FILE_NAME_CASES[] = {
 
 TEST(PlatformModules, FileNameOfTheProgramHasBackslashes)
 {
-    std::string expected = WithBackslashes(ReadExecutablePath());
+    std::string expected = ToWindowsPath(ReadExecutablePath());
     ASSERT_FALSE(expected.empty());
     ASSERT_EQ('\\', expected[0]);
     int length = (int)expected.size();
@@ -106,9 +98,8 @@ TEST(PlatformModules, PlatformLibraryIsFoundByNameIgnoringCaseAndByAddress)
     EXPECT_EQ(0u, ReadModuleFileName((HMODULE)&path).size()); // not a module's base
 }
 
-// Without a reference of its own the caller sees the library go with its last dlclose; a reference
-// taken by address pins it for good, as a late worker needs.
-TEST(PlatformModules, ProbeLibraryUnderAWindowsName)
+// Without a reference of its own the caller sees the library go with its last dlclose.
+TEST(PlatformModules, ProbeLibraryIsFoundUnderItsWindowsName)
 {
     void* loaded = dlopen(QUORVANE_PROBE_MODULE, RTLD_NOW);
     ASSERT_NE(nullptr, loaded) << dlerror();
@@ -118,19 +109,27 @@ TEST(PlatformModules, ProbeLibraryUnderAWindowsName)
     void* answer = dlsym(loaded, "ProbeModuleAnswer");
     ASSERT_NE(nullptr, answer);
     EXPECT_EQ(module, FindModuleOf(answer));
-    EXPECT_EQ(WithBackslashes(QUORVANE_PROBE_MODULE), ReadModuleFileName(module));
+    EXPECT_EQ(ToWindowsPath(QUORVANE_PROBE_MODULE), ReadModuleFileName(module));
     dlclose(loaded);
     EXPECT_EQ(nullptr, GetModuleHandleA("ProbeModule.dll"));
+}
 
-    loaded = dlopen(QUORVANE_PROBE_MODULE, RTLD_NOW);
-    ASSERT_NE(nullptr, loaded);
-    answer = dlsym(loaded, "ProbeModuleAnswer");
+// A reference taken by address pins the library for good, as a late worker needs. Pinned copies
+// cannot go, so each run pins a fresh copy of its own.
+TEST(PlatformModules, ReferenceByAddressKeepsTheLibraryLoaded)
+{
+    std::string copy = MakeScratchFolder("module") + "PinnedProbe.Dll";
+    WriteWholeFile(copy, ReadWholeFile(QUORVANE_PROBE_MODULE));
+    void* loaded = dlopen(copy.c_str(), RTLD_NOW);
+    ASSERT_NE(nullptr, loaded) << dlerror();
+    void* answer = dlsym(loaded, "ProbeModuleAnswer");
+    ASSERT_NE(nullptr, answer);
     HMODULE held = nullptr;
     ASSERT_TRUE(GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, (LPCSTR)answer, &held));
-    EXPECT_EQ(GetModuleHandleA("ProbeModule.dll"), held);
+    EXPECT_EQ(GetModuleHandleA(ToWindowsPath(copy).c_str()), held);
     EXPECT_TRUE(FreeLibrary(held));
     dlclose(loaded);
-    EXPECT_EQ(held, GetModuleHandleA("ProbeModule.dll"));
+    EXPECT_EQ(held, GetModuleHandleA(ToWindowsPath(copy).c_str()));
     EXPECT_EQ(42, ((int (*)(void))answer)());
 }
 
