@@ -198,7 +198,7 @@ DWORD GetWindowThreadProcessId(HWND window, LPDWORD processId);
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // The plug-in reads the time through this one function: the real clock by default, a manual clock
-// when a test or the simulator takes over (platform/posix/manual_clock.h).
+// when a test or the simulator takes over (platform/posix/platform_control.h).
 uint32_t ReadClock(void);
 
 #endif // _WIN32
