@@ -8,6 +8,8 @@
 
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
 const int CHANGES = 4000;
@@ -40,6 +42,14 @@ TEST_F(CaptureStressTest, ChangesRacingWithStepsNeverMixTwoChannels)
     StartCapture();
     for (int i = 0; i < CHANGES; ++i) {
         StandinSetCurrentChannel((uint16_t)(i % 2));
+        OnChannelChange();
+        if (i % 16 == 0)
+            usleep(20); // lets the worker into the middle of the changes now and then
+    }
+    // One settled detail for each channel, whatever the race above left.
+    for (uint16_t channel : {0, 1}) {
+        ASSERT_TRUE(WaitUntilIdle(10000));
+        StandinSetCurrentChannel(channel);
         OnChannelChange();
     }
     ASSERT_TRUE(WaitUntilIdle(10000));
