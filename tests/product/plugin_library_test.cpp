@@ -1,7 +1,9 @@
 // A host that loads the stand-in core and then the plug-in, both shared objects under their Windows
 // names, and drives the plug-in through its four exports alone: nothing of the plug-in is linked in.
 #include "host/entry_points.h"
+#include "platform/posix/dialog_control.h"
 #include "platform/posix/platform_control.h"
+#include "settings/setup_controls.h"
 #include "standin/core.h"
 #include "tests/support/test_files.h"
 #include "tests/support/time_zone.h"
@@ -121,6 +123,7 @@ protected:
     {
         if (script.setDelFilterHook != nullptr)
             script.setDelFilterHook(nullptr);
+        ResetDialogModel();
         UseRealClock();
     }
 
@@ -132,6 +135,8 @@ protected:
                            std::to_string(enable) + "\r\nDelay=" + std::to_string(delay) +
                            "\r\nDetFileNameSuffix=.nfo\r\n");
     }
+
+    std::string ReadSettings() { return ReadWholeFile(folder + "Settings.ini"); }
 
     void RunFor(int64_t duration100ns) { ASSERT_TRUE(RunManualClockUntil(ClockNow100ns() + duration100ns)); }
 
@@ -251,6 +256,80 @@ TEST_F(PluginLibraryTest, CloseWhileTheWorkerWaitsEndsItBeforeUnregistering)
     RunFor(10 * SECOND);
     EXPECT_FALSE(FileExists(recordings + DETAIL_NAME));
     EXPECT_FALSE(script.notify(NOTIFY_CHANNEL_CHANGE));
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    WindowInfo info;
+    return DescribeWindow(GetDlgItem(dialog, id), &info) ? info.text : "(no control)";
+}
+
+HWND OnlyDialog(void)
+{
+    HWND dialogs[2];
+    return ListDialogs(dialogs, 2) == 1 ? dialogs[0] : nullptr;
+}
+
+TEST_F(PluginLibraryTest, SetupDialogOpensOnceAndTheHostsNotificationClosesItUnsaved)
+{
+    WriteSettings(0, 1);
+    const std::string written = ReadSettings();
+    EXPECT_EQ(exports.init(0, nullptr, 0), 1);
+    EXPECT_EQ(exports.call(0, 0), 1);
+    HWND dialog = OnlyDialog();
+    ASSERT_NE(dialog, nullptr);
+    WindowInfo info;
+    ASSERT_TRUE(DescribeWindow(dialog, &info));
+    EXPECT_STREQ(info.text, "Quorvane v1.0");
+    EXPECT_TRUE(info.shown);
+    EXPECT_EQ(info.controlCount, 20);
+    EXPECT_EQ(ControlText(dialog, IDC_DELAY), "1");
+
+    // A second call while it is open changes nothing: one dialog, as the user left it.
+    ASSERT_TRUE(TypeIntoControl(dialog, IDC_DELAY, "7"));
+    EXPECT_EQ(exports.call(0, 0), 1);
+    EXPECT_EQ(OnlyDialog(), dialog);
+    EXPECT_EQ(ControlText(dialog, IDC_DELAY), "7");
+
+    for (DWORD code : {0x80000100u, 0x80000102u, 0x80000103u, 0x00000001u})
+        ASSERT_TRUE(script.notify(code));
+    EXPECT_EQ(OnlyDialog(), dialog);
+
+    ASSERT_TRUE(script.notify(NOTIFY_CLOSE_SETUP));
+    PumpThreadMessages();
+    EXPECT_EQ(ListDialogs(nullptr, 0), 0);
+    EXPECT_EQ(ReadSettings(), written);
+
+    // The next call opens a new dialog, filled from the settings rather than from the closed one.
+    EXPECT_EQ(exports.call(0, 0), 1);
+    dialog = OnlyDialog();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(ControlText(dialog, IDC_DELAY), "1");
+    EXPECT_EQ(exports.close(0), 1);
+}
+
+TEST_F(PluginLibraryTest, SetupDialogOkRewritesTheSettingsBesideTheCore)
+{
+    WriteWholeFile(folder + "Settings.ini", "[MyTheatre]\r\nLanguage=English\r\nFileName=" + ToWindowsPath(recordings) +
+                                                "\r\n[Quorvane]\r\nEnable=1\r\nDelay=1\r\n");
+    EXPECT_EQ(exports.init(0, nullptr, 0), 1);
+    EXPECT_EQ(exports.call(0, 0), 1);
+    HWND dialog = OnlyDialog();
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_TRUE(TypeIntoControl(dialog, IDC_DELAY, "5"));
+    ASSERT_TRUE(ClickButton(dialog, IDC_ALT_FILE_NAMING));
+    ASSERT_TRUE(TypeIntoControl(dialog, IDC_DVB_DEVICE_NAME, "Tuner A"));
+    ASSERT_TRUE(TypeIntoControl(dialog, IDC_COMMENT, "Wine run"));
+    ASSERT_TRUE(TypeIntoControl(dialog, IDC_REC_FILE_NAMING, "%C %T"));
+    ASSERT_TRUE(ClickButton(dialog, IDOK));
+    PumpThreadMessages();
+    EXPECT_EQ(ListDialogs(nullptr, 0), 0);
+    // The same file as the Windows test host finds after the same edits under Wine.
+    EXPECT_EQ(ReadSettings(), "[MyTheatre]\r\nLanguage=English\r\nFileName=" + ToWindowsPath(recordings) +
+                                  "\r\nRecFileNaming=%C %T\r\n[Quorvane]\r\nEnable=1\r\nDelay=5\r\nAltFileNaming=1\r\n"
+                                  "AltDetPath=\r\nRecFileNameSuffix=.mpg\r\nDetFileNameSuffix=.txt\r\n"
+                                  "DVBDevice_Name=Tuner A\r\nComment=Wine run\r\n");
+    EXPECT_EQ(exports.close(0), 1);
 }
 
 } // namespace
