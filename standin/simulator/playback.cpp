@@ -14,6 +14,8 @@ namespace {
 const int64_t TICKS_PER_SECOND = 10000000;   // the platform clock counts 100 ns
 const int SETTLE_TIMEOUT_MS = 10000;
 const int REAL_TIME_POLL_MS = 50;
+// On the real clock a step may still be writing when its query is seen; it takes far less than this.
+const long REAL_TIME_STEP_NS = 20000000;
 
 struct Playback {
     const Scenario* scenario;
@@ -61,6 +63,10 @@ void ReportDetailSteps(Playback& playback)
     if (queries == playback.queriesSeen)
         return;
     playback.queriesSeen = queries;
+    if (playback.options->realTime) {
+        struct timespec wait = {0, REAL_TIME_STEP_NS};
+        nanosleep(&wait, nullptr);
+    }
     FolderContents now;
     ReadFolderContents(playback.options->detailFolder, &now);
     FolderChanges changes;
