@@ -230,6 +230,29 @@ TEST_F(SetupDialogTest, ClearSettingsLeaveTheBoxesClear)
     EXPECT_EQ("0", ControlText(dialog, IDC_DELAY));
 }
 
+// A Delay that the file gave but the dialog would not accept is shown as it is and refused until the
+// user corrects it.
+TEST_F(SetupDialogTest, LoadedDelayOutOfRangeIsRefusedUntilCorrected)
+{
+    const int loaded[] = {0, 40000, 65535};
+    for (int delay : loaded) {
+        SCOPED_TRACE(delay);
+        ClearMessageBoxes();
+        settings.Delay = delay;
+        HWND dialog = OpenDialog();
+        EXPECT_EQ(std::to_string(delay), ControlText(dialog, IDC_DELAY));
+        Settings before = settings;
+        ASSERT_TRUE(ClickButton(dialog, IDOK));
+        ExpectRefused(dialog, DELAY_MESSAGE, before, "");
+        ASSERT_TRUE(TypeIntoControl(dialog, IDC_DELAY, "300"));
+        ASSERT_TRUE(ClickButton(dialog, IDOK));
+        ExpectClosed(dialog);
+        EXPECT_EQ(300, settings.Delay);
+        EXPECT_EQ(SavedIni(settings), ReadWholeFile(settingsFile));
+        remove(settingsFile.c_str());
+    }
+}
+
 struct DelayCase {
     int row;
     const char* text;
