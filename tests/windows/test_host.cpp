@@ -421,7 +421,7 @@ void CheckClose(void)
 void CheckCloseReleasesHandles(void)
 {
     int handlesBefore = CountOpenHandles();
-    StandinReset();
+    ScriptCore((uint32_t)time(nullptr) - 600);
     Check(host.exports.init(0, host.hostWindow, 0) == 1 && StandinNotify(CHANNEL_CHANGE),
           "a second DVBPLGInit, and a channel change that arms the timer");
     PumpMessages(SETTLE_MS);
