@@ -1,7 +1,13 @@
 #!/usr/bin/env bash
-# Sets up, builds all three builds and runs every test.
+# Sets up, builds all three builds and runs every test; then the unit tests again under the
+# sanitizers (scripts/sanitize.sh) and each fuzz target for FUZZ_SECONDS, 60 by default
+# (scripts/fuzz.sh). QUORVANE_QUICK=1 stops after the main tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 bash scripts/build.sh
 ctest --test-dir build/posix --output-on-failure -j 2 "$@"
+if [ "${QUORVANE_QUICK:-0}" != 1 ]; then
+  bash scripts/sanitize.sh
+  FUZZ_SECONDS=${FUZZ_SECONDS:-60} bash scripts/fuzz.sh
+fi
