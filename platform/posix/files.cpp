@@ -4,21 +4,54 @@
 #include "platform/posix/platform_control.h"
 
 #include <fcntl.h>
-#include <new>
 #include <unistd.h>
 
 namespace {
 
+// Files come from a fixed pool rather than the heap, so that a detail step, which opens one file,
+// allocates nothing here either. More files open at once than the pool holds fail like a process
+// out of handles.
+const int FILE_POOL_SIZE = 64;
+
 struct FileObject {
     KernelObject base;
     int descriptor;
+    bool used;
 };
+
+FileObject filePool[FILE_POOL_SIZE]; // `used` guarded by platformLock
+
+void ReleaseFileObject(FileObject* file)
+{
+    pthread_mutex_lock(&platformLock);
+    file->used = false;
+    pthread_mutex_unlock(&platformLock);
+}
 
 void DestroyFile(KernelObject* object)
 {
     FileObject* file = (FileObject*)object;
     close(file->descriptor);
-    delete file;
+    ReleaseFileObject(file);
+}
+
+FileObject* TakeFileObject(int descriptor)
+{
+    FileObject* taken = nullptr;
+    pthread_mutex_lock(&platformLock);
+    for (FileObject& file : filePool) {
+        if (!file.used) {
+            file.used = true;
+            taken = &file;
+            break;
+        }
+    }
+    pthread_mutex_unlock(&platformLock);
+    if (taken != nullptr) {
+        taken->base = KernelObject{OBJECT_FILE, 0, DestroyFile};
+        taken->descriptor = descriptor;
+    }
+    return taken;
 }
 
 FileObject* LookUpFile(HANDLE handle)
@@ -47,11 +80,12 @@ HANDLE CreateFileA(LPCSTR name, DWORD access, DWORD, LPSECURITY_ATTRIBUTES, DWOR
     int descriptor = open(path, flags | O_CLOEXEC, 0644);
     if (descriptor < 0)
         return INVALID_HANDLE_VALUE;
-    FileObject* file = new (std::nothrow) FileObject{{OBJECT_FILE, 0, DestroyFile}, descriptor};
+    FileObject* file = TakeFileObject(descriptor);
     HANDLE handle = file != nullptr ? OpenHandle(&file->base) : nullptr;
     if (handle == nullptr) {
         close(descriptor);
-        delete file;
+        if (file != nullptr)
+            ReleaseFileObject(file);
         return INVALID_HANDLE_VALUE;
     }
     return handle;
