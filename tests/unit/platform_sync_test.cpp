@@ -241,3 +241,27 @@ TEST_F(PlatformWaits, ZeroTimeOutAndZeroSleepReturnAtOnceOnTheManualClock)
 }
 
 } // namespace
+
+namespace {
+
+// The default clock: the same waits against real time. Only outcomes are checked, never durations.
+TEST(PlatformRealClock, TimersTimeOutsAndSleepFollowRealTime)
+{
+    ASSERT_FALSE(IsManualClock());
+    HANDLE timer = CreateWaitableTimerA(nullptr, FALSE, nullptr);
+    HANDLE event = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    ASSERT_TRUE(ArmTimer(timer, -20 * MILLISECOND));
+    EXPECT_FALSE(ReadTimer(timer).signalled);
+    HANDLE objects[2] = {event, timer};
+    EXPECT_EQ(WAIT_OBJECT_0 + 1, WaitForMultipleObjectsEx(2, objects, FALSE, INFINITE, FALSE));
+    EXPECT_FALSE(ReadTimer(timer).signalled);
+
+    int64_t before = ClockNow100ns();
+    EXPECT_EQ(WAIT_TIMEOUT, WaitForSingleObject(event, 20));
+    Sleep(5);
+    EXPECT_GT(ClockNow100ns(), before);
+    CloseHandle(event);
+    CloseHandle(timer);
+}
+
+} // namespace
