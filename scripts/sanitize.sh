@@ -9,7 +9,7 @@ root=$(pwd)
 asan=${ASAN_BUILD:-$root/build/asan}
 tsan=${TSAN_BUILD:-$root/build/tsan}
 # Every suite whose tests start threads or wait on the platform's objects.
-thread_tests='Capture*:Platform*:SetupDialog*'
+thread_tests='Capture*:Platform*:SetupDialog*:FaultInjection*'
 
 build_unit_tests() { # folder, sanitizers
   cmake -S "$root" -B "$1" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
