@@ -39,7 +39,7 @@ protected:
     void Pass(int64_t seconds)
     {
         ASSERT_TRUE(WaitUntilIdle(5000));
-        RunManualClockUntil(ClockNow100ns() + seconds * SECOND);
+        ASSERT_TRUE(RunManualClockUntil(ClockNow100ns() + seconds * SECOND));
         ASSERT_TRUE(WaitUntilIdle(5000));
     }
 
@@ -308,7 +308,7 @@ TEST_F(CaptureCycleTest, LateWorkerFinishesWithoutTouchingTheNewOne)
     for (int i = 0; i < 5000 && NextDueTime100ns() < 0; ++i)
         usleep(1000);
     ASSERT_EQ(ClockNow100ns() + 5 * SECOND, NextDueTime100ns());
-    RunManualClockUntil(ClockNow100ns() + 5 * SECOND);
+    ASSERT_TRUE(RunManualClockUntil(ClockNow100ns() + 5 * SECOND));
     host.join();
     EXPECT_EQ(0, captureState.running);
     EXPECT_EQ(nullptr, captureState.delayTimer);
