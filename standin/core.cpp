@@ -139,10 +139,11 @@ StandinEvent StandinEventOf(uint32_t start, uint32_t duration, uint32_t eid, con
     return event;
 }
 
-const StandinCalls& StandinCallCounts(void)
+StandinCalls StandinCallCounts(void)
 {
-    core.calls.epg = epgCalls;
-    return core.calls;
+    StandinCalls calls = core.calls;
+    calls.epg = epgCalls;
+    return calls;
 }
 
 HostEventProc StandinRegisteredCallback(void) { return core.callback; }

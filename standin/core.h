@@ -62,7 +62,7 @@ void StandinSetEpgProvider(StandinEpgProvider provider);
 StandinEvent StandinEventOf(uint32_t start, uint32_t duration, uint32_t eid, const char* name,
                             const char* shortText, const char* longText);
 
-const StandinCalls& StandinCallCounts(void);
+StandinCalls StandinCallCounts(void); // a copy: the worker may be counting meanwhile
 HostEventProc StandinRegisteredCallback(void);
 void StandinSetDelFilterHook(StandinDelFilterHook hook);
 // Delivers a notification to the registered callback, as the host does; false when none is registered.
