@@ -17,6 +17,11 @@ namespace {
 // ever. The next detail is then simply as far ahead as the timer can count.
 const uint32_t LONGEST_DELAY = 0x7FFFFFFF;
 
+// The bytes of the EPG record that a step reads. Only these are cleared before the query, so that
+// a core that fills fewer fields leaves zeros rather than stack contents; the rest of the reserved
+// record is the core's own.
+const int EPG_BYTES_READ = EPG_LONG_TEXT + LONG_TEXT_SIZE - 1;
+
 struct StepStart {
     TimeValue now;
     uint8_t changePending;
@@ -145,7 +150,7 @@ bool WriteDetail(uint32_t workerGeneration, HANDLE workerTimer)
     UnlockCapture();
 
     uint8_t eventResult[EPG_EVENT_RESULT_SIZE];
-    memset(eventResult, 0, sizeof eventResult);
+    memset(eventResult, 0, EPG_BYTES_READ);
     bool queryOk = DVBEPGProc(EPG_CURRENT_EVENT, eventResult, &key, 0) == 0;
 
     LockCapture();
