@@ -107,7 +107,7 @@ TEST(SimulatorRunTest, RefusesAnOutputFolderThatHoldsFiles)
     ProgramRun cleaned = RunSimulator(scratch, "-q --clean -o '" + output + "' " + scenario);
     EXPECT_EQ(cleaned.exitCode, 0) << cleaned.err;
     EXPECT_FALSE(FileExists(output + "old.txt"));
-    EXPECT_EQ(ListNames(output).size(), 15u);
+    EXPECT_EQ(ListNames(output).size(), 24u);
 }
 
 struct FolderCase {
