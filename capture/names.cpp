@@ -7,16 +7,20 @@
 
 void ConvertToLocalTime(TimeValue time, struct tm* local)
 {
-    time_t wide = (time_t)time; // unsigned: the 32-bit count runs to 2106
+    memset(local, 0, sizeof *local); // never a field left unset, whatever the conversions do
 #ifdef _WIN32
-    bool converted = localtime_s(local, &wide) == 0;
+    // The 64-bit conversions: the 32-bit build's own time_t is signed 32 bits and would turn every
+    // time from 2038 on into a time that cannot be converted.
+    __time64_t wide = time;
+    bool converted = _localtime64_s(local, &wide) == 0;
 #else
+    time_t wide = (time_t)time; // unsigned: the 32-bit count runs to 2106
     bool converted = localtime_r(&wide, local) != nullptr;
 #endif
     // Windows has no local time before 1970-01-01 00:00 local; treat the same times alike everywhere.
     if (!converted || local->tm_year < 70) {
 #ifdef _WIN32
-        gmtime_s(local, &wide);
+        _gmtime64_s(local, &wide);
 #else
         gmtime_r(&wide, local);
 #endif

@@ -17,7 +17,8 @@
 #include <process.h>
 
 // The plug-in reads the time through this one function; on POSIX tests can drive it by hand.
-static inline uint32_t ReadClock(void) { return (uint32_t)time(NULL); }
+// The 64-bit clock: the 32-bit build's own time_t ends in 2038.
+static inline uint32_t ReadClock(void) { return (uint32_t)_time64(NULL); }
 
 #else // POSIX stand-in for the Win32 subset
 

@@ -28,6 +28,8 @@ EXPORTS = [  # ordinal, name, argument bytes
 CALLBACK = ("OnHostEvent", 12)
 CORE_FUNCTIONS = {"DVBAddFilter", "DVBDelFilter", "DVBGetCoreVer", "DVBParams", "DVBEPGProc"}
 # Windows' own libraries; the language run-time's DLLs (libgcc, libstdc++, libwinpthread) are not.
+# msvcrt's time functions on a 32-bit time_t: the 32-bit build must use the _time64 family instead.
+NARROW_TIME = {"time", "localtime", "gmtime", "mktime", "_localtime32", "_gmtime32", "_time32", "_mktime32"}
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "msvcrt.dll", "ntdll.dll"}
 
 VERSION_FIXED = {
@@ -120,8 +122,11 @@ def check_exports(pe, checks):
 def check_imports(pe, checks):
     core = None
     others = []
+    narrow_time = []
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         name = text(entry.dll)
+        if name.lower() == "msvcrt.dll":
+            narrow_time = sorted(text(i.name) for i in entry.imports if i.name and text(i.name) in NARROW_TIME)
         if name.lower() == "dvbcore.dll":
             core = sorted(text(i.name) if i.name else "#%d" % i.ordinal for i in entry.imports)
         elif name.lower() not in SYSTEM_DLLS:
@@ -130,6 +135,7 @@ def check_imports(pe, checks):
     checks.expect("imports the five core functions by name from DVBCore.dll",
                   core == sorted(CORE_FUNCTIONS), repr(core))
     checks.expect("no delay-loaded imports", not hasattr(pe, "DIRECTORY_ENTRY_DELAY_IMPORT"))
+    checks.expect("no 32-bit time functions, which end in 2038", not narrow_time, ", ".join(narrow_time))
 
 
 def read_symbols(objdump, path):
