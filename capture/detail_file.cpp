@@ -228,7 +228,7 @@ int ComposeDetailText(TimeValue now, uint32_t nextDelay, const char* detailName,
 bool WriteDetailFile(const char* detailPath, const char* detailText, int length)
 {
     // Recorded before the creation, so that they name the file whether or not it can be made.
-    snprintf(captureState.lastDetailPath, FOLDER_SIZE, "%s", detailPath);
+    CopyText(captureState.lastDetailPath, FOLDER_SIZE, detailPath);
     captureState.lastDetailStart = captureState.snapshot.start;
     if (detailPath[0] == '\0')
         return false;

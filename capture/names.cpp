@@ -46,7 +46,7 @@ void CleanSnapshotTexts(void)
 void DetailDirectory(char detailDir[FOLDER_SIZE])
 {
     const char* folder = settings.AltDetPath[0] != '\0' ? settings.AltDetPath : settings.FileName;
-    snprintf(detailDir, FOLDER_SIZE, "%s", folder);
+    CopyText(detailDir, FOLDER_SIZE, folder);
 }
 
 void BuildFileName(const char* suffix, char name[FOLDER_SIZE])
@@ -73,7 +73,9 @@ bool BuildDetailPath(const char* detailDir, const char* detailName, char detailP
         detailPath[0] = '\0';
         return false;
     }
-    snprintf(detailPath, FOLDER_SIZE, "%s%s", detailDir, detailName);
+    size_t folderLength = strlen(detailDir);
+    memcpy(detailPath, detailDir, folderLength);
+    strcpy(detailPath + folderLength, detailName);
     return true;
 }
 

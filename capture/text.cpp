@@ -44,3 +44,10 @@ const char* MonthAbbrev(int month)
     unsigned index = (unsigned)month; // a negative month is a large unsigned one
     return index < 12 ? names[index] : "---";
 }
+
+void CopyText(char* destination, int size, const char* source)
+{
+    size_t length = strnlen(source, (size_t)size - 1);
+    memcpy(destination, source, length);
+    destination[length] = '\0';
+}

@@ -7,3 +7,5 @@ void TrimTrailingBlanks(char* text);
 const char* SkipLeadingBlanks(const char* text);
 void BlankForbiddenChars(char* text);
 const char* MonthAbbrev(int month);
+// Copies a text into a buffer of `size` bytes, cut to size - 1 characters when it does not fit.
+void CopyText(char* destination, int size, const char* source);
