@@ -63,10 +63,13 @@ void BM_SimulatedDayWith100ChannelChanges(benchmark::State& state)
     for (auto _ : state) {
         if (system(command.c_str()) != 0) {
             state.SkipWithError("the simulator failed");
-            return;
+            break;
         }
     }
     state.counters["channel_changes"] = CHANGES;
+    std::string cleanUp = "rm -rf '" + folder + "'"; // the scratch folder is this run's alone
+    if (system(cleanUp.c_str()) != 0)
+        state.SkipWithError("cannot remove the scratch folder");
 }
 
 } // namespace

@@ -58,7 +58,7 @@ protected:
     void Pass(int64_t seconds)
     {
         ASSERT_TRUE(WaitUntilIdle(5000));
-        RunManualClockUntil(ClockNow100ns() + seconds * SECOND);
+        ASSERT_TRUE(RunManualClockUntil(ClockNow100ns() + seconds * SECOND));
         ASSERT_TRUE(WaitUntilIdle(5000));
     }
     void ChangeTo(uint16_t channel)
