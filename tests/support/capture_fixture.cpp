@@ -1,5 +1,6 @@
 #include "tests/support/capture_fixture.h"
 
+#include "capture/channel_change.h"
 #include "platform/posix/platform_control.h"
 #include "tests/support/test_files.h"
 #include "tests/support/time_zone.h"
@@ -43,6 +44,28 @@ void CaptureFixture::TuneLiveEvent(uint32_t nidsid, const char* channelName)
     memset(&captureState.liveEvent, 0, sizeof captureState.liveEvent);
     captureState.liveEvent.nidsid = nidsid;
     strcpy(captureState.liveEvent.channelName, channelName);
+}
+
+void CaptureFixture::Pass(int64_t seconds)
+{
+    ASSERT_TRUE(WaitUntilIdle(5000));
+    ASSERT_TRUE(RunManualClockUntil(ClockNow100ns() + seconds * 10000000));
+    ASSERT_TRUE(WaitUntilIdle(5000));
+}
+
+void CaptureFixture::ChangeTo(uint16_t channel)
+{
+    StandinSetCurrentChannel(channel);
+    OnChannelChange();
+}
+
+int64_t CaptureFixture::TimerDueIn()
+{
+    bool armed = false, signalled = false;
+    int64_t due = 0;
+    if (!GetTimerState(captureState.delayTimer, &armed, &signalled, &due) || !armed)
+        return -1;
+    return due - ClockNow100ns();
 }
 
 std::string CaptureFixture::DetailFiles()

@@ -34,29 +34,6 @@ protected:
         EXPECT_TRUE(WaitUntilIdle(5000));
         CaptureFixture::TearDown();
     }
-
-    // Lets the worker run everything that is due now, then moves the clock on.
-    void Pass(int64_t seconds)
-    {
-        ASSERT_TRUE(WaitUntilIdle(5000));
-        ASSERT_TRUE(RunManualClockUntil(ClockNow100ns() + seconds * SECOND));
-        ASSERT_TRUE(WaitUntilIdle(5000));
-    }
-
-    void ChangeTo(uint16_t channel)
-    {
-        StandinSetCurrentChannel(channel);
-        OnChannelChange();
-    }
-
-    int64_t TimerDueIn()
-    {
-        bool armed = false, signalled = false;
-        int64_t due = 0;
-        if (!GetTimerState(captureState.delayTimer, &armed, &signalled, &due) || !armed)
-            return -1;
-        return due - ClockNow100ns();
-    }
 };
 
 TEST_F(CaptureCycleTest, StartWithEnableZeroCreatesNothing)

@@ -107,15 +107,6 @@ protected:
         EXPECT_EQ(0, ListDialogs(nullptr, 0));
     }
 
-    int64_t TimerDueIn()
-    {
-        bool armed = false, signalled = false;
-        int64_t due = 0;
-        if (!GetTimerState(captureState.delayTimer, &armed, &signalled, &due) || !armed)
-            return -1;
-        return due - ClockNow100ns();
-    }
-
     std::string settingsFolder;
     std::string settingsFile;
 };
